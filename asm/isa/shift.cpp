@@ -1,0 +1,5 @@
+// Encoders of the shift and rotate instructions.
+#include "asm/isa/words.h"
+
+// Not built yet: every word of this family is reported as unknown.
+void isa_shift(Asm& a, const StatementWord&) { unknown_statement_word(a); }

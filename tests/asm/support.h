@@ -1,0 +1,44 @@
+// In-memory assembly for tests: the source, the console input and the output files live in
+// memory, and one call gives the code bytes, the listing, the console text and the report.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "asm/driver/asm_state.h"
+
+struct AsmResult {
+    std::string console;
+    std::string listing;
+    std::vector<uint8_t> code;
+    bool listing_written = false;
+    bool code_written = false;
+    AsmReport report;
+};
+
+struct MemoryIo : AsmIo {
+    std::map<std::string, std::string> files;   // readable files by name
+    std::map<std::string, std::string> written; // files written, by name
+    std::set<std::string> unwritable;          // names whose creation fails
+    std::string console_in;
+    size_t console_pos = 0;
+    std::string console_out;
+
+    std::unique_ptr<InStream> open_read(const std::string& name) override;
+    std::unique_ptr<OutStream> open_write(const std::string& name, bool binary) override;
+    int read_console_char() override;
+    void write_console(std::string_view text) override { console_out.append(text); }
+};
+
+// Assembles `source` as t.mac, answering the prompt with "t".
+AsmResult assemble(std::string_view source);
+// Runs with the given files and console input; outputs are looked up by base name.
+AsmResult assemble_with(MemoryIo& io, std::string_view base);
+
+// "81 c2 05" style hex of the code bytes.
+std::string hex_bytes(const std::vector<uint8_t>& bytes);
+// The report line the assembler prints for a code, message and line.
+std::string report_line(int32_t code, std::string_view message, int32_t line);
