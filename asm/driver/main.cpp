@@ -33,7 +33,9 @@ struct ConsoleIo : AsmIo {
     }
     std::unique_ptr<OutStream> open_write(const std::string& name, bool binary) override {
         std::FILE* f = std::fopen(name.c_str(), binary ? "wb" : "w");
-        return f ? std::make_unique<FileOut>(f) : nullptr;
+        if (!f) return nullptr;
+        std::setvbuf(f, nullptr, _IONBF, 0);  // the run writes through its own large buffers
+        return std::make_unique<FileOut>(f);
     }
     int read_console_char() override {
         int c = std::getchar();

@@ -125,6 +125,10 @@ void define_symbol(Asm& a, std::string_view name, int32_t value, int32_t kind) {
     if (found >= 0) {
         if (!a.pass2 && kind != SYM_ANON) fatal_error(a, 343, MSG_LABEL_TWICE);
         int8_t old_kind = t.kinds[found];
+        // A label whose pass-2 value differs from pass 1 would leave every later address
+        // wrong: some statement before it changed its size between the passes.
+        if (a.pass2 && old_kind > 0 && name[0] != '@' && t.values[found] != value)
+            fatal_error(a, 350, MSG_LABEL_MOVED);
         t.values[found] = value;
         t.kinds[found] = static_cast<int8_t>(kind);
         if (is_global_kind(old_kind) != is_global_kind(t.kinds[found]))

@@ -84,3 +84,23 @@ std::string hex_bytes(const std::vector<uint8_t>& bytes) {
 std::string report_line(int32_t code, std::string_view message, int32_t line) {
     return "\n\n" + std::to_string(code) + " : " + std::string(message) + " in Zeile " + std::to_string(line) + "\n";
 }
+
+#include "asm/front/symbols.h"
+
+std::unique_ptr<UnitAsm> make_unit_asm(bool seg32, bool pass2) {
+    auto u = std::make_unique<UnitAsm>();
+    u->a = std::make_unique<Asm>();
+    Asm& a = *u->a;
+    init_symbols(a);
+    a.seg32 = seg32;
+    a.pass2 = pass2;
+    a.list_level = -1;
+    a.com.stream = std::make_unique<StringOut>(&u->code);
+    a.com.buf.resize(256);
+    return u;
+}
+
+std::string unit_hex(UnitAsm& u) {
+    u.a->com.flush();
+    return hex_bytes(std::vector<uint8_t>(u.code.begin(), u.code.end()));
+}

@@ -42,3 +42,13 @@ AsmResult assemble_with(MemoryIo& io, std::string_view base);
 std::string hex_bytes(const std::vector<uint8_t>& bytes);
 // The report line the assembler prints for a code, message and line.
 std::string report_line(int32_t code, std::string_view message, int32_t line);
+
+// A bare run object for unit tests of the operand core: symbols ready, segment mode and pass
+// chosen, code bytes collected in memory, listing off.
+struct UnitAsm {
+    std::unique_ptr<Asm> a;
+    std::string code;
+};
+std::unique_ptr<UnitAsm> make_unit_asm(bool seg32, bool pass2);
+// The code bytes emitted so far, as "81 c2 05".
+std::string unit_hex(UnitAsm& u);

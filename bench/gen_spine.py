@@ -1,0 +1,56 @@
+#!/usr/bin/env python3
+"""Generates large zvasm sources for the front-end benchmarks.
+
+  gen_spine.py mixed LINES      labels, local labels, equates, dc.* data and if blocks
+  gen_spine.py symbols N LINES  N equates, then LINES statements that reference N of them
+                                round-robin (compare N=4990 with N=10: lookups must not scan)
+"""
+import sys
+
+
+def mixed(lines):
+    out = ["; generated: labels, locals, equates, data, conditional blocks", " seg32"]
+    chunk = 0
+    while len(out) < lines:
+        f = f"f{chunk}"
+        if chunk % 2 == 0:
+            out.append(f"e{chunk} = {f}+{chunk}*2")
+        out.append(f"{f}:  dc.b 1,2,3,4,5,6")
+        out.append("_lp: dc.l @,@@,$1234")
+        for i in range(120):
+            out.append(f"@a:  dc.l _lp,{f}+{i},$12345678")
+            out.append(f"     dc.b 'ab',{i % 200},-1 ; data")
+            out.append(f" if {f}&1")
+            out.append("     dc.w $ffff")
+            out.append(" else")
+            out.append("     dc.l @a-_lp,@")
+            out.append(" endif")
+            out.append("     dc.w_ $1234, 7*3")
+        chunk += 1
+    return out[:lines]
+
+
+def symbols(n, lines):
+    out = ["; generated: symbol lookups"]
+    for i in range(n):
+        out.append(f"sym{i} = {i}")
+    k = 0
+    while len(out) < lines:
+        out.append(f" dc.l sym{k % n},sym{(k + 1) % n}")
+        k += 2
+    return out
+
+
+def main():
+    kind = sys.argv[1]
+    if kind == "mixed":
+        text = mixed(int(sys.argv[2]))
+    elif kind == "symbols":
+        text = symbols(int(sys.argv[2]), int(sys.argv[3]))
+    else:
+        raise SystemExit(__doc__)
+    sys.stdout.write("\n".join(text) + "\n")
+
+
+if __name__ == "__main__":
+    main()
