@@ -61,6 +61,7 @@ struct OutBuf {
         if (len == buf.size()) flush();
         buf[len++] = c;
     }
+    void put_n(const void* data, size_t n);
     void flush();
     void close();
     bool is_open() const { return stream != nullptr; }

@@ -7,8 +7,14 @@ namespace {
 
 constexpr char HEX_DIGITS[] = "0123456789abcdef";
 
+void format_hex32(char* out, uint32_t v) {
+    for (int i = 0; i < 8; ++i) out[i] = HEX_DIGITS[(v >> (28 - 4 * i)) & 15u];
+}
+
 void list_hex32(Asm& a, uint32_t v) {
-    for (int shift = 28; shift >= 0; shift -= 4) list_char(a, HEX_DIGITS[(v >> shift) & 15u]);
+    char digits[8];
+    format_hex32(digits, v);
+    list_text(a, digits, 8);
 }
 
 void advance_counters(Asm& a, int32_t n) {
@@ -25,12 +31,14 @@ void wrap_listing(Asm& a, int32_t threshold) {
 
 void list_hex_byte(Asm& a, int32_t value) {
     if (a.listing_column == 0) {
-        list_hex32(a, static_cast<uint32_t>(file_counter(a)));
-        list_char(a, ':');
-        list_char(a, ' ');
-        list_hex32(a, static_cast<uint32_t>(address_counter(a)));
-        list_char(a, ':');
-        list_char(a, ' ');
+        char header[20];
+        format_hex32(header, static_cast<uint32_t>(file_counter(a)));
+        header[8] = ':';
+        header[9] = ' ';
+        format_hex32(header + 10, static_cast<uint32_t>(address_counter(a)));
+        header[18] = ':';
+        header[19] = ' ';
+        list_text(a, header, 20);
     }
     uint32_t v = static_cast<uint32_t>(value);
     list_char(a, HEX_DIGITS[(v >> 4) & 15u]);

@@ -20,5 +20,11 @@ inline void list_char(Asm& a, int32_t c) {
         ++a.listing_column;
 }
 
+// A run of characters without line feeds into the listing.
+inline void list_text(Asm& a, const char* text, int32_t n) {
+    if (a.list_level >= 0) a.lst.put_n(text, static_cast<size_t>(n));
+    a.listing_column += n;
+}
+
 // Moves only the address, as a reservation does.
 inline void advance_address(Asm& a, int32_t n) { a.sym.values[0] = wrap_add(a.sym.values[0], n); }

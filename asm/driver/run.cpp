@@ -1,5 +1,6 @@
 // The run of zvasm: start-up dialogue, pass 1 and pass 2 over the source, the statement
 // loop with conditional assembly and equates, and the report at the end.
+#include <algorithm>
 #include <cstring>
 
 #include "asm/driver/diagnostics.h"
@@ -135,6 +136,7 @@ void handle_equate(Asm& a) {
 // Handles if/else/endif; false for any other word.
 bool handle_conditional(Asm& a) {
     const char* w = a.word.data();
+    if (w[0] != 'i' && w[0] != 'e') return false;
     if (std::strcmp(w, "if") == 0)
         handle_if(a);
     else if (std::strcmp(w, "else") == 0)
@@ -213,6 +215,18 @@ bool SourceIn::refill() {
     len = stream->read(buf.data(), buf.size());
     pos = 0;
     return len > 0;
+}
+
+void OutBuf::put_n(const void* data, size_t n) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (n > 0) {
+        if (len == buf.size()) flush();
+        size_t k = std::min(n, buf.size() - len);
+        std::memcpy(buf.data() + len, p, k);
+        len += k;
+        p += k;
+        n -= k;
+    }
 }
 
 void OutBuf::flush() {

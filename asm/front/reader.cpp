@@ -207,8 +207,16 @@ void end_statement(Asm& a) {
             fatal_error(a, 346, MSG_TOO_MANY_OPERANDS);
     }
     if (a.pass2) {
-        while (a.listing_column < 40) list_char(a, ' ');
-        for (int32_t i = 0; i < a.line_echo_len; ++i) list_char(a, static_cast<uint8_t>(a.line_echo[i]));
+        static constexpr char SPACES[40] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        if (a.listing_column < 40) list_text(a, SPACES, 40 - a.listing_column);
+        // Only the last character of the echo can be a line feed.
+        int32_t n = a.line_echo_len;
+        bool ends_line = n > 0 && a.line_echo[n - 1] == '\n';
+        list_text(a, a.line_echo.data(), ends_line ? n - 1 : n);
+        if (ends_line) list_char(a, '\n');
     }
     a.line_echo_len = 0;
     a.line_number = wrap_add(a.line_number, 1);
