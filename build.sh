@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev binutils openssl python3)
+PACKAGES=(g++ cmake make libgtest-dev libbenchmark-dev binutils openssl python3 pkg-config libunicorn-dev)
 
 ensure_packages() {
   local missing=()

@@ -1,6 +1,8 @@
 // In-memory seam for the assembler tests.
 #include "support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 
 #include "asm/driver/diagnostics.h"
@@ -103,4 +105,17 @@ std::unique_ptr<UnitAsm> make_unit_asm(bool seg32, bool pass2) {
 std::string unit_hex(UnitAsm& u) {
     u.a->com.flush();
     return hex_bytes(std::vector<uint8_t>(u.code.begin(), u.code.end()));
+}
+
+void check_source_cases(std::span<const SourceCase> cases) {
+    for (const SourceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        AsmResult r = assemble(c.source);
+        EXPECT_EQ(r.report.code, c.code) << r.console;
+        if (c.code == 0) {
+            EXPECT_EQ(hex_bytes(r.code), c.bytes);
+        } else {
+            EXPECT_EQ(r.report.line, c.line);
+        }
+    }
 }

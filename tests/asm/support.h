@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <span>
 #include <set>
 #include <string>
 #include <string_view>
@@ -52,3 +53,15 @@ struct UnitAsm {
 std::unique_ptr<UnitAsm> make_unit_asm(bool seg32, bool pass2);
 // The code bytes emitted so far, as "81 c2 05".
 std::string unit_hex(UnitAsm& u);
+
+// A multi-line source and what it must give: the code bytes when code is 0, otherwise the
+// report code and its line.
+struct SourceCase {
+    const char* name;
+    const char* source;
+    const char* bytes;
+    int32_t code;
+    int32_t line;
+};
+
+void check_source_cases(std::span<const SourceCase> cases);
