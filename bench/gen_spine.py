@@ -2,9 +2,12 @@
 """Generates large zvasm sources for the front-end benchmarks.
 
   gen_spine.py mixed LINES      labels, local labels, equates, dc.* data and if blocks
+  gen_spine.py isa LINES        every instruction family and operand form (bench/isa_body.mac)
+                                in label blocks with forward and backward branches
   gen_spine.py symbols N LINES  N equates, then LINES statements that reference N of them
                                 round-robin (compare N=4990 with N=10: lookups must not scan)
 """
+import os
 import sys
 
 
@@ -30,13 +33,27 @@ def mixed(lines):
     return out[:lines]
 
 
+def isa(lines):
+    here = os.path.dirname(os.path.abspath(__file__))
+    body = [l for l in open(os.path.join(here, "isa_body.mac")).read().splitlines() if not l.startswith(";")]
+    out = ["; generated: instructions of every family with memory operands of every form"]
+    while len(out) < lines:
+        out += [" label_block", "top: seg32", " bne.l fwd", " br.w mid"]
+        half = len(body) // 2
+        out += body[:half]
+        out += ["mid: seg32", "@l:  addq.l #1,r0", " dbf.l r2,@l", " bne.b @l"]
+        out += body[half:]
+        out += ["fwd: seg32", " bne.l top"]
+    return out  # whole blocks only, so slightly more than asked
+
+
 def symbols(n, lines):
     out = ["; generated: symbol lookups"]
     for i in range(n):
-        out.append(f"sym{i} = {i}")
+        out.append(f"sym{i:04d} = {i}")
     k = 0
     while len(out) < lines:
-        out.append(f" dc.l sym{k % n},sym{(k + 1) % n}")
+        out.append(f" dc.l sym{k % n:04d},sym{(k + 1) % n:04d}")
         k += 2
     return out
 
@@ -45,6 +62,8 @@ def main():
     kind = sys.argv[1]
     if kind == "mixed":
         text = mixed(int(sys.argv[2]))
+    elif kind == "isa":
+        text = isa(int(sys.argv[2]))
     elif kind == "symbols":
         text = symbols(int(sys.argv[2]), int(sys.argv[3]))
     else:

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Front-end throughput of zvasm with the listing written: a 1,000,000-line program of labels,
-# locals, equates, data and if blocks, and the lookup cost with 4,990 vs 10 referenced symbols.
+# Throughput of zvasm with the listing written: a 1,000,000-line program of labels, locals,
+# equates, data and if blocks; one of instructions of every family and operand form; and the
+# lookup cost with 4,990 against 10 referenced symbols. Prints wall and CPU (user+sys) medians.
 # Usage: bench/run_spine.sh [path/to/zvasm]   (default: build/zvasm)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -8,6 +9,7 @@ zvasm=$(realpath "${1:-$here/../build/zvasm}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 "$here/gen_spine.py" mixed 1000000 > "$work/mixed.mac"
+python3 "$here/gen_spine.py" isa 1000000 > "$work/isa.mac"
 python3 "$here/gen_spine.py" symbols 4990 1000000 > "$work/sym4990.mac"
 python3 "$here/gen_spine.py" symbols 10 1000000 > "$work/sym10.mac"
 # Both symbol programs define 4,990 symbols; only the references differ.
@@ -21,29 +23,33 @@ refs = [l for l in b if l.startswith(" dc.l")]
 open(f"{w}/sym10.mac", "w").write("\n".join(a[:1] + defs + refs[: len(a) - 1 - len(defs)]) + "\n")
 PY
 
-run_once() { # name -> seconds
-    local start end
+run_once() { # name -> "wall cpu" seconds
+    local start end cpu
     start=$(date +%s.%N)
-    (cd "$work" && printf '%s\n' "$1" | "$zvasm" > "$work/$1.out") || true
+    (cd "$work" && printf '%s\n' "$1" | /usr/bin/time -f '%U %S' -o "$work/$1.time" "$zvasm" > "$work/$1.out") || true
     end=$(date +%s.%N)
+    cpu=$(awk '{print $1 + $2}' "$work/$1.time")
     tail -c 60 "$work/$1.out" | grep -q "0 : Normales Ende" || { echo "run of $1 failed:" >&2; tail -3 "$work/$1.out" >&2; exit 1; }
-    echo "$end - $start" | bc -l
+    echo "$(echo "$end - $start" | bc -l)/$cpu"
 }
 
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+field() { tr ' ' '\n' | grep . | cut -d/ -f"$1" | median; }  # 1 = wall, 2 = cpu
 
-declare -A times
+declare -A runs
 for round in 1 2 3 4 5; do
-    for prog in mixed sym4990 sym10; do
-        times[$prog]+="$(run_once $prog) "
+    for prog in mixed isa sym4990 sym10; do
+        runs[$prog]+="$(run_once $prog) "
     done
 done
-for prog in mixed sym4990 sym10; do
-    med=$(echo ${times[$prog]} | tr ' ' '\n' | median)
+printf '%-8s %9s %10s %10s %14s %14s\n' program lines "wall s" "cpu s" "M lines/s wall" "M lines/s cpu"
+for prog in mixed isa sym4990 sym10; do
+    wall=$(echo "${runs[$prog]}" | field 1)
+    cpu=$(echo "${runs[$prog]}" | field 2)
     lines=$(wc -l < "$work/$prog.mac")
-    printf '%-8s %8d lines  median %.3f s  %5.2f M lines/s (listing %d MB)\n' "$prog" "$lines" "$med" \
-        "$(echo "$lines / $med / 1000000" | bc -l)" "$(( $(stat -c %s "$work/$prog.lst") / 1000000 ))"
+    printf '%-8s %9d %10.3f %10.3f %14.2f %14.2f\n' "$prog" "$lines" "$wall" "$cpu" \
+        "$(echo "$lines / $wall / 1000000" | bc -l)" "$(echo "$lines / $cpu / 1000000" | bc -l)"
 done
-m4990=$(echo ${times[sym4990]} | tr ' ' '\n' | median)
-m10=$(echo ${times[sym10]} | tr ' ' '\n' | median)
-printf 'lookup ratio 4990/10 symbols: %.3f\n' "$(echo "$m4990 / $m10" | bc -l)"
+printf 'lookup ratio 4990/10 symbols: wall %.3f, cpu %.3f\n' \
+    "$(echo "$(echo "${runs[sym4990]}" | field 1) / $(echo "${runs[sym10]}" | field 1)" | bc -l)" \
+    "$(echo "$(echo "${runs[sym4990]}" | field 2) / $(echo "${runs[sym10]}" | field 2)" | bc -l)"
