@@ -319,6 +319,10 @@ void finish_memory(Asm& a, char* text, const MemTemplate& row, const int32_t* di
 }
 
 bool try_memory_templates(Asm& a, char* text, size_t len, OperandDesc& op) {
+    // Every memory template ends in ')' or ".w", or in a segment suffix: any other text (an
+    // immediate, a plain address) is decided without walking the table.
+    const char last = text[len - 1];
+    if (last != ')' && last != 'w' && last != '}') return false;
     int32_t digits[4];
     for (const MemTemplate& row : MEM_TEMPLATES) {
         if (match_template(text, len, row.text, digits) == 0) continue;
