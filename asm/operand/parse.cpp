@@ -394,6 +394,14 @@ void parse_operand(Asm& a, char* text, OperandDesc& op) {
         op.reg = text[1] - '0';
         return;
     }
+    // Memory and stack forms end in ')', '}', '+' or ".w": an immediate that ends otherwise
+    // needs none of the template walks in front of its rule.
+    const char last = text[len - 1];
+    if (text[0] == '#' && last != ')' && last != '}' && last != '+' && last != 'w') {
+        op.kind = OPK_IMM;
+        op.reg = evaluate_expression(a, text + 1, &op.value);
+        return;
+    }
     if (try_memory_templates(a, text, len, op)) return;
     if (match_special(a, text, len, STACK_TEMPLATES, std::size(STACK_TEMPLATES), op)) return;
     if (equals_any(text, EXACT_SYSTEM_FORMS, std::size(EXACT_SYSTEM_FORMS), op)) return;
