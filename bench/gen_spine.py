@@ -2,6 +2,7 @@
 """Generates large zvasm sources for the front-end benchmarks.
 
   gen_spine.py mixed LINES      labels, local labels, equates, dc.* data and if blocks
+  gen_spine.py alumove LINES    as isa, with ALU and move statements only
   gen_spine.py isa LINES        every instruction family and operand form (bench/isa_body.mac)
                                 in label blocks with forward and backward branches
   gen_spine.py symbols N LINES  N equates, then LINES statements that reference N of them
@@ -33,9 +34,20 @@ def mixed(lines):
     return out[:lines]
 
 
-def isa(lines):
+ALU_MOVE = ("add", "addc", "sub", "subc", "and", "or", "eor", "cmp", "tst", "inc", "dec", "neg", "not",
+            "addq", "addcq", "subq", "subcq", "andq", "orq", "eorq", "cmpq", "move", "moveq", "movem")
+
+
+def isa(lines, only_alu_move=False):
     here = os.path.dirname(os.path.abspath(__file__))
     body = [l for l in open(os.path.join(here, "isa_body.mac")).read().splitlines() if not l.startswith(";")]
+    if only_alu_move:
+        def word(l):
+            parts = l.split()
+            return parts[1] if parts and parts[0] in ("repeq_r2", "repne_r2", "rep_r2", "lock") else (parts[0] if parts else "")
+        body = [l for l in body if l.strip() in ("seg16", "seg32") or word(l).split(".")[0] in ALU_MOVE]
+    # Blocks of at least 1,000 lines keep the labels within the 5,000-entry symbol table.
+    body = body * max(1, -(-1000 // len(body)))
     out = ["; generated: instructions of every family with memory operands of every form"]
     while len(out) < lines:
         out += [" label_block", "top: seg32", " bne.l fwd", " br.w mid"]
@@ -64,6 +76,8 @@ def main():
         text = mixed(int(sys.argv[2]))
     elif kind == "isa":
         text = isa(int(sys.argv[2]))
+    elif kind == "alumove":
+        text = isa(int(sys.argv[2]), only_alu_move=True)
     elif kind == "symbols":
         text = symbols(int(sys.argv[2]), int(sys.argv[3]))
     else:

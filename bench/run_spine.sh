@@ -10,6 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 python3 "$here/gen_spine.py" mixed 1000000 > "$work/mixed.mac"
 python3 "$here/gen_spine.py" isa 1000000 > "$work/isa.mac"
+python3 "$here/gen_spine.py" alumove 1000000 > "$work/alumove.mac"
 python3 "$here/gen_spine.py" symbols 4990 1000000 > "$work/sym4990.mac"
 python3 "$here/gen_spine.py" symbols 10 1000000 > "$work/sym10.mac"
 # Both symbol programs define 4,990 symbols; only the references differ.
@@ -38,12 +39,12 @@ field() { tr ' ' '\n' | grep . | cut -d/ -f"$1" | median; }  # 1 = wall, 2 = cpu
 
 declare -A runs
 for round in 1 2 3 4 5; do
-    for prog in mixed isa sym4990 sym10; do
+    for prog in mixed alumove isa sym4990 sym10; do
         runs[$prog]+="$(run_once $prog) "
     done
 done
 printf '%-8s %9s %10s %10s %14s %14s\n' program lines "wall s" "cpu s" "M lines/s wall" "M lines/s cpu"
-for prog in mixed isa sym4990 sym10; do
+for prog in mixed alumove isa sym4990 sym10; do
     wall=$(echo "${runs[$prog]}" | field 1)
     cpu=$(echo "${runs[$prog]}" | field 2)
     lines=$(wc -l < "$work/$prog.mac")
