@@ -17,11 +17,6 @@ void list_hex32(Asm& a, uint32_t v) {
     list_text(a, digits, 8);
 }
 
-void advance_counters(Asm& a, int32_t n) {
-    a.sym.values[0] = wrap_add(a.sym.values[0], n);
-    a.sym.values[1] = wrap_add(a.sym.values[1], n);
-}
-
 // A unit that would start beyond the threshold column starts a new listing line.
 void wrap_listing(Asm& a, int32_t threshold) {
     if (a.listing_column > threshold) list_char(a, '\n');

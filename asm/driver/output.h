@@ -26,5 +26,11 @@ inline void list_text(Asm& a, const char* text, int32_t n) {
     a.listing_column += n;
 }
 
+// Moves both location counters, as n emitted bytes do.
+inline void advance_counters(Asm& a, int32_t n) {
+    a.sym.values[0] = wrap_add(a.sym.values[0], n);
+    a.sym.values[1] = wrap_add(a.sym.values[1], n);
+}
+
 // Moves only the address, as a reservation does.
 inline void advance_address(Asm& a, int32_t n) { a.sym.values[0] = wrap_add(a.sym.values[0], n); }

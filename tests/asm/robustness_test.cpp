@@ -23,6 +23,12 @@ TEST(Robustness, HostileSourcesEndWithAReport) {
         {"equals without name", " = 5\n", 340},
         {"huge constant", " dc.l 99999999999999999999999999\n", 0},
         {"char constant at the end", " dc.l '", 0},
+        // Fills and alignments near 2^31 bytes: pass 1 moves the counters in one step, so an
+        // error after them is reported at once.
+        {"huge fill then an error", " blk.b $7fffffff,0\n dc.b 'x\n", 88},
+        {"huge long fill then an error", " blk.l $40000000,-1\n dc.b 'x\n", 88},
+        {"huge alignment then an error", " nop\n even $7fffffff,$90\n dc.b 'x\n", 88},
+        {"huge file alignment then an error", " nop\n evencom $40000000\n dc.b 'x\n", 88},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
