@@ -100,7 +100,9 @@ bool aesni_supported()
     store_block(decrypt_keys.bytes.data() + 16 * AES_ROUNDS, rk[0]);
 }
 
-[[gnu::target("aes")]] void aesni_ecb_encrypt(const AesRoundKeys& keys, std::span<uint8_t> blocks)
+// ECB in either direction: eight independent blocks at a time, then the rest one by one.
+template <bool ENCRYPT>
+[[gnu::target("aes")]] void aesni_ecb_run(const AesRoundKeys& keys, std::span<uint8_t> blocks)
 {
     const RoundKeyVectors rk = load_round_keys(keys);
     uint8_t* p = blocks.data();
@@ -109,29 +111,25 @@ bool aesni_supported()
         Lanes b;
         for (size_t j = 0; j < AESNI_LANES; ++j)
             b.v[j] = load_block(p + 16 * j);
-        encrypt_lanes(b, rk);
+        if constexpr (ENCRYPT)
+            encrypt_lanes(b, rk);
+        else
+            decrypt_lanes(b, rk);
         for (size_t j = 0; j < AESNI_LANES; ++j)
             store_block(p + 16 * j, b.v[j]);
     }
     for (; count > 0; --count, p += 16)
-        store_block(p, encrypt_one(load_block(p), rk));
+        store_block(p, ENCRYPT ? encrypt_one(load_block(p), rk) : decrypt_one(load_block(p), rk));
 }
 
-[[gnu::target("aes")]] void aesni_ecb_decrypt(const AesRoundKeys& decrypt_keys, std::span<uint8_t> blocks)
+void aesni_ecb_encrypt(const AesRoundKeys& keys, std::span<uint8_t> blocks)
 {
-    const RoundKeyVectors dk = load_round_keys(decrypt_keys);
-    uint8_t* p = blocks.data();
-    size_t count = blocks.size() / 16;
-    for (; count >= AESNI_LANES; count -= AESNI_LANES, p += 16 * AESNI_LANES) {
-        Lanes b;
-        for (size_t j = 0; j < AESNI_LANES; ++j)
-            b.v[j] = load_block(p + 16 * j);
-        decrypt_lanes(b, dk);
-        for (size_t j = 0; j < AESNI_LANES; ++j)
-            store_block(p + 16 * j, b.v[j]);
-    }
-    for (; count > 0; --count, p += 16)
-        store_block(p, decrypt_one(load_block(p), dk));
+    aesni_ecb_run<true>(keys, blocks);
+}
+
+void aesni_ecb_decrypt(const AesRoundKeys& decrypt_keys, std::span<uint8_t> blocks)
+{
+    aesni_ecb_run<false>(decrypt_keys, blocks);
 }
 
 [[gnu::target("aes")]] void aesni_cbc_encrypt(const AesRoundKeys& keys, AesBlock& chain, std::span<uint8_t> blocks)

@@ -17,6 +17,12 @@ void list_hex32(Asm& a, uint32_t v) {
     list_text(a, digits, 8);
 }
 
+// Moves both location counters, as n emitted bytes do.
+void advance_counters(Asm& a, int32_t n) {
+    a.sym.values[0] = wrap_add(a.sym.values[0], n);
+    a.sym.values[1] = wrap_add(a.sym.values[1], n);
+}
+
 // A unit that would start beyond the threshold column starts a new listing line.
 void wrap_listing(Asm& a, int32_t threshold) {
     if (a.listing_column > threshold) list_char(a, '\n');
@@ -82,6 +88,23 @@ void emit_dword(Asm& a, int32_t value) {
         for (int shift = 0; shift <= 24; shift += 8) write_com_byte(a, static_cast<int32_t>(v >> shift));
     }
     advance_counters(a, 4);
+}
+
+void emit_repeated(Asm& a, int32_t unit, int32_t value, int32_t count) {
+    if (count <= 0) return;
+    if (!a.pass2) {
+        // Pass 1 writes nothing: a fill only moves the counters, in one step however long.
+        advance_counters(a, wrap_mul(count, unit));
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        if (unit == 1)
+            emit_byte(a, value);
+        else if (unit == 2)
+            emit_word(a, value);
+        else
+            emit_dword(a, value);
+    }
 }
 
 void dump_symbols(Asm& a) {

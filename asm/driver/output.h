@@ -7,6 +7,8 @@
 void emit_byte(Asm& a, int32_t value);
 void emit_word(Asm& a, int32_t value);
 void emit_dword(Asm& a, int32_t value);
+// count units of 1, 2 or 4 bytes holding value (nothing when count <= 0).
+void emit_repeated(Asm& a, int32_t unit, int32_t value, int32_t count);
 void write_com_byte(Asm& a, int32_t value);
 void list_hex_byte(Asm& a, int32_t value);
 void dump_symbols(Asm& a);
@@ -24,12 +26,6 @@ inline void list_char(Asm& a, int32_t c) {
 inline void list_text(Asm& a, const char* text, int32_t n) {
     if (a.list_level >= 0) a.lst.put_n(text, static_cast<size_t>(n));
     a.listing_column += n;
-}
-
-// Moves both location counters, as n emitted bytes do.
-inline void advance_counters(Asm& a, int32_t n) {
-    a.sym.values[0] = wrap_add(a.sym.values[0], n);
-    a.sym.values[1] = wrap_add(a.sym.values[1], n);
 }
 
 // Moves only the address, as a reservation does.

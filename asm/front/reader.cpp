@@ -207,10 +207,7 @@ void end_statement(Asm& a) {
             fatal_error(a, 346, MSG_TOO_MANY_OPERANDS);
     }
     if (a.pass2) {
-        static constexpr char SPACES[40] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                            ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+        static constexpr char SPACES[] = "                                        ";  // 40
         if (a.listing_column < 40) list_text(a, SPACES, 40 - a.listing_column);
         // Only the last character of the echo can be a line feed.
         int32_t n = a.line_echo_len;

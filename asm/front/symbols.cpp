@@ -86,6 +86,13 @@ int32_t find_nonlocal(const SymbolTable& t, const SymbolName& s) {
     return s.first_global;
 }
 
+// The visible entry of a spelling (or -1), under the scope rules of its first character.
+int32_t find_visible(const SymbolTable& t, std::string_view name, int32_t id) {
+    if (id < 0) return -1;
+    const SymbolName& s = t.spellings[id];
+    return name[0] == '_' ? find_local(t, s) : find_nonlocal(t, s);
+}
+
 }  // namespace
 
 void init_symbols(Asm& a) {
@@ -105,12 +112,8 @@ void init_symbols(Asm& a) {
 }
 
 int32_t find_symbol(const Asm& a, std::string_view name) {
-    const SymbolTable& t = a.sym;
     if (name.empty()) return -1;
-    int32_t id = find_spelling(t, name, hash_name(name));
-    if (id < 0) return -1;
-    const SymbolName& s = t.spellings[id];
-    return name[0] == '_' ? find_local(t, s) : find_nonlocal(t, s);
+    return find_visible(a.sym, name, find_spelling(a.sym, name, hash_name(name)));
 }
 
 void define_symbol(Asm& a, std::string_view name, int32_t value, int32_t kind) {
@@ -121,7 +124,9 @@ void define_symbol(Asm& a, std::string_view name, int32_t value, int32_t kind) {
         kind = SYM_ANON;
     }
     bool opens_scope = name_stops_locals(name);
-    int32_t found = find_symbol(a, name);
+    const uint32_t h = hash_name(name);
+    int32_t id = find_spelling(t, name, h);
+    int32_t found = find_visible(t, name, id);
     if (found >= 0) {
         if (!a.pass2 && kind != SYM_ANON) fatal_error(a, 343, MSG_LABEL_TWICE);
         int8_t old_kind = t.kinds[found];
@@ -149,8 +154,6 @@ void define_symbol(Asm& a, std::string_view name, int32_t value, int32_t kind) {
     t.names[n + 1] = free_pos + static_cast<uint32_t>(name.size()) + 1;
     t.kinds[n + 1] = 0;
 
-    uint32_t h = hash_name(name);
-    int32_t id = find_spelling(t, name, h);
     if (id < 0) id = add_spelling(t, free_pos, static_cast<uint32_t>(name.size()), h);
     SymbolName& s = t.spellings[id];
     s.entries.push_back(n);

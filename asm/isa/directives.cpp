@@ -89,20 +89,7 @@ void blk(Asm& a, WordSize size) {
     int32_t cls = evaluate_expression(a, fill_text, &fill);
     if (form.unit == 1 && cls != SIZE_BYTE) fatal_error(a, 90, MSG_BYTE_TOO_LARGE);
     if (form.unit == 2 && cls == SIZE_LONG) fatal_error(a, 90, MSG_WORD_TOO_LARGE);
-    if (!a.pass2) {
-        // Pass 1 writes nothing, so a fill only moves both counters: done in one step, a
-        // count near 2^31 costs no time here.
-        if (count > 0) advance_counters(a, wrap_mul(count, form.unit));
-        return;
-    }
-    for (int32_t i = 0; i < count; ++i) {
-        if (form.unit == 1)
-            emit_byte(a, fill);
-        else if (form.unit == 2)
-            emit_word(a, fill);
-        else
-            emit_dword(a, fill);
-    }
+    emit_repeated(a, form.unit, fill, count);
 }
 
 // even and evencom: pad the address (or the code file position) to a multiple of the
@@ -122,12 +109,7 @@ void align_counter(Asm& a, bool file_position) {
     int32_t counter = file_position ? file_counter(a) : address_counter(a);
     int32_t r = counter % alignment;
     if (r == 0 || r >= alignment) return;
-    int32_t padding = wrap_sub(alignment, r);
-    if (!a.pass2) {
-        if (padding > 0) advance_counters(a, padding);
-        return;
-    }
-    for (int32_t n = padding; n > 0; --n) emit_byte(a, fill);
+    emit_repeated(a, 1, fill, wrap_sub(alignment, r));
 }
 
 void pad_to_multiple(Asm& a, int32_t mask) {

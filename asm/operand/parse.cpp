@@ -359,6 +359,12 @@ bool try_pair_sr(Asm& a, char* text, size_t len, OperandDesc& op) {
     return true;
 }
 
+// '#' and an expression: the value, and its size class in reg.
+void parse_immediate(Asm& a, const char* text, OperandDesc& op) {
+    op.kind = OPK_IMM;
+    op.reg = evaluate_expression(a, text + 1, &op.value);
+}
+
 // The absolute address, the form every other text falls to.
 void parse_absolute(Asm& a, char* text, size_t len, OperandDesc& op) {
     int32_t digits[4];
@@ -398,16 +404,14 @@ void parse_operand(Asm& a, char* text, OperandDesc& op) {
     // needs none of the template walks in front of its rule.
     const char last = text[len - 1];
     if (text[0] == '#' && last != ')' && last != '}' && last != '+' && last != 'w') {
-        op.kind = OPK_IMM;
-        op.reg = evaluate_expression(a, text + 1, &op.value);
+        parse_immediate(a, text, op);
         return;
     }
     if (try_memory_templates(a, text, len, op)) return;
     if (match_special(a, text, len, STACK_TEMPLATES, std::size(STACK_TEMPLATES), op)) return;
     if (equals_any(text, EXACT_SYSTEM_FORMS, std::size(EXACT_SYSTEM_FORMS), op)) return;
     if (text[0] == '#') {
-        op.kind = OPK_IMM;
-        op.reg = evaluate_expression(a, text + 1, &op.value);
+        parse_immediate(a, text, op);
         return;
     }
     if (try_special_register(text, len, op)) return;

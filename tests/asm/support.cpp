@@ -116,6 +116,9 @@ void check_source_cases(std::span<const SourceCase> cases) {
             EXPECT_EQ(hex_bytes(r.code), c.bytes);
         } else {
             EXPECT_EQ(r.report.line, c.line);
+            if (c.message >= 0) {
+                EXPECT_EQ(r.report.message, c.message);
+            }
         }
     }
 }

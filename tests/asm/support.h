@@ -55,13 +55,14 @@ std::unique_ptr<UnitAsm> make_unit_asm(bool seg32, bool pass2);
 std::string unit_hex(UnitAsm& u);
 
 // A multi-line source and what it must give: the code bytes when code is 0, otherwise the
-// report code and its line.
+// report code, its line and (when not -1) its message index.
 struct SourceCase {
     const char* name;
     const char* source;
     const char* bytes;
     int32_t code;
     int32_t line;
+    int32_t message = -1;
 };
 
 void check_source_cases(std::span<const SourceCase> cases);
